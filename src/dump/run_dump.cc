@@ -56,13 +56,17 @@ ReadStatus open_failure(int error) {
 }
 
 void read_file(const char *name, FileBytes *f) {
+  struct _stat64 st;
   const int fd = _open(name, _O_RDONLY | _O_BINARY);
   if (fd < 0) {
     f->error = errno;
     f->status = open_failure(f->error);
+    // Windows refuses to open a directory at all.
+    if (f->error == EACCES && _stat64(name, &st) == 0 &&
+        (st.st_mode & _S_IFMT) != _S_IFREG)
+      f->status = ReadStatus::not_regular;
     return;
   }
-  struct _stat64 st;
   if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
     f->status = ReadStatus::not_regular;
     _close(fd);
