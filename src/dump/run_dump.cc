@@ -222,8 +222,8 @@ void print_problem(const Console &con, const char *name, const ProblemText &t) {
     std::fprintf(con.err, "%s: %s: %s\n", con.program, name, t.message);
 }
 
-// Names the known bits of a flag word, or nothing.
-const char *bit_names(std::uint32_t word, std::uint32_t bit, const char *name) {
+// The name of a known bit when it is set in word, else null.
+const char *bit_name(std::uint32_t word, std::uint32_t bit, const char *name) {
   return (word & bit) != 0 ? name : nullptr;
 }
 
@@ -250,9 +250,9 @@ void print_text(std::FILE *out, const char *name, const DecodedImage &d) {
   print_word(out, "platform_info_paddr", h.platform_info_paddr, nullptr);
   print_word(out, "package_info_paddr", h.package_info_paddr, nullptr);
   print_word(out, "boot_flags", h.boot_flags,
-             bit_names(h.boot_flags, FLAG_STICKY_VALID, "FLAG_STICKY_VALID"));
+             bit_name(h.boot_flags, FLAG_STICKY_VALID, "FLAG_STICKY_VALID"));
   print_word(out, "sticky_word", h.sticky_word,
-             bit_names(h.sticky_word, STICKY_HALT_AT_STARTUP,
+             bit_name(h.sticky_word, STICKY_HALT_AT_STARTUP,
                        "STICKY_HALT_AT_STARTUP"));
   print_bytes(out, "reserved", d.reserved, sizeof d.reserved);
   std::fprintf(out, "  %5s  %10s  %10s  %10s\n", "entry", "address", "size",

@@ -2,8 +2,7 @@
 // each file is a well-formed image.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "common/console.h"
