@@ -8,6 +8,7 @@ line ends, where c:/ lives) is decided in Host, and nowhere else.
 """
 
 import argparse
+import json
 import os
 import re
 import resource
@@ -29,6 +30,23 @@ BANNER_RE = (r"KUR9 system file generator\.[^\n]*\n"
              r"Built : [A-Z][a-z]{2} [ \d]\d \d{4} \d\d:\d\d:\d\d\n")
 
 MAGIC = bytes([0xFD, 0x9B, 0x5B, 0x7A])
+
+
+class Made:
+    """A fixture file written by running another built tool (named by its
+    command-line option, e.g. "zdkgen") in the case's directory."""
+
+    def __init__(self, tool, args, env=None):
+        self.tool = tool
+        self.args = list(args)
+        self.env = env or {}
+
+
+class Json:
+    """Expected standard output that is one JSON document, compared parsed."""
+
+    def __init__(self, value):
+        self.value = value
 
 
 def image(entries=(), plat=0, pkg=0, flags=0, sticky=0):
@@ -66,10 +84,11 @@ def case(*args, **kwargs):
 
 
 class Host:
-    """Where and how the tool under test runs."""
+    """Where and how a tool under test runs."""
 
-    def __init__(self, tool, launcher):
+    def __init__(self, tool, launcher, name="zdkgen"):
         self.tool = os.path.abspath(tool)
+        self.tool_name = name
         self.launcher = [w for w in launcher.split(";") if w]
         self.windows = self.tool.endswith(".exe")
         self.name = "windows" if self.windows else (
@@ -81,7 +100,7 @@ class Host:
 
     def program(self):
         """The first word of the command line as the tool will see it."""
-        return "zdkgen"
+        return self.tool_name
 
     def command(self, args):
         """The argument vector to start, and the executable behind it."""
@@ -125,6 +144,19 @@ def make_given(path, what):
             f.write(what)
 
 
+def make_with(host, tmp, path, made):
+    """Runs another tool to write a fixture; returns what went wrong."""
+    argv, executable = host.command(made.args)
+    proc = subprocess.run(argv, executable=executable, cwd=tmp,
+                          env=host.environment(made.env),
+                          stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=120)
+    if proc.returncode != 0 or not os.path.isfile(path):
+        return [f"fixture {path}: {host.program()} {made.args!r} gave status "
+                f"{proc.returncode}: {host.text(proc.stderr)!r}"]
+    return []
+
+
 def local_path(host, tmp, name):
     if name.startswith("c:/"):
         return os.path.join(host.drive_dir(tmp), name[3:])
@@ -160,13 +192,20 @@ def limits(fsize):
     return apply if fsize is not None else None
 
 
-def run_case(host, c):
-    """Runs one case; returns a list of what went wrong."""
+def run_case(host, c, others=None):
+    """Runs one case; returns a list of what went wrong. others holds the
+    hosts of the tools that make Made fixtures."""
     tmp = tempfile.mkdtemp(prefix="zdk-e2e-")
     drive = host.drive_dir(tmp)
     try:
         for name, what in c.given.items():
-            make_given(local_path(host, tmp, name), what)
+            path = local_path(host, tmp, name)
+            if isinstance(what, Made):
+                problems = make_with(others[what.tool], tmp, path, what)
+                if problems:
+                    return problems
+            else:
+                make_given(path, what)
         before = tree(tmp)
         if host.windows:
             before.update(tree(drive))
@@ -196,6 +235,15 @@ def compare(host, tmp, c, proc, before, after):
     for stream, expected, data in (("stdout", c.out, proc.stdout),
                                    ("stderr", c.err, proc.stderr)):
         actual = host.text(data)
+        if isinstance(expected, Json):
+            try:
+                parsed = json.loads(actual)
+            except ValueError as e:
+                parsed = f"not JSON ({e})"
+            if parsed != expected.value:
+                problems.append(f"{stream}:\n  got      {parsed!r}\n"
+                                f"  expected {expected.value!r}")
+            continue
         if not matches(expected.replace("{prog}", program), actual):
             problems.append(f"{stream}:\n  got      {actual!r}\n"
                             f"  expected {expected!r}")
@@ -211,14 +259,21 @@ def compare(host, tmp, c, proc, before, after):
     return problems
 
 
-def main(cases):
+def main(cases, program="zdkgen", helpers=()):
+    """Runs the table against --tool, whose name is program; each name in
+    helpers is another built tool, given as --NAME, that makes fixtures."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--tool", required=True)
     parser.add_argument("--launcher", default="")
+    for name in helpers:
+        parser.add_argument("--" + name, required=True,
+                            help=f"the built {name}, for fixtures")
     parser.add_argument("-k", default="", help="run only cases whose "
                         "arguments contain this text")
     opts = parser.parse_args()
-    host = Host(opts.tool, opts.launcher)
+    host = Host(opts.tool, opts.launcher, program)
+    others = {name: Host(getattr(opts, name), opts.launcher, name)
+              for name in helpers}
     passed = failed = skipped = 0
     for c in cases:
         label = f"line {c.line}: {' '.join(repr(a) for a in c.args)}"
@@ -228,7 +283,7 @@ def main(cases):
             print(f"SKIP {label}: {c.why}")
             skipped += 1
             continue
-        problems = run_case(host, c)
+        problems = run_case(host, c, others)
         if problems:
             failed += 1
             print(f"FAIL {label}")

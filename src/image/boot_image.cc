@@ -107,3 +107,96 @@ void free_boot_image(BootImage *image) {
   image->buffer = nullptr;
   image->length = 0;
 }
+
+namespace {
+
+void add_issue(DecodedImage *d, ImageProblem kind, std::uint64_t found,
+               std::uint64_t expected, std::uint64_t offset = 0) {
+  if (d->issue_count < MAX_IMAGE_ISSUES)
+    d->issues[d->issue_count++] = ImageIssue{kind, found, expected, offset};
+}
+
+// Reports the non-zero bytes of [begin, end) as one problem of kind.
+void check_zero(const unsigned char *bytes, std::size_t begin, std::size_t end,
+                ImageProblem kind, DecodedImage *d) {
+  std::uint64_t count = 0;
+  std::size_t first = 0;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (bytes[i] == 0) continue;
+    if (count++ == 0) first = i;
+  }
+  if (count != 0) add_issue(d, kind, count, 0, first);
+}
+
+void decode_header(const unsigned char *bytes, DecodedImage *d) {
+  d->has_header = true;
+  for (std::size_t i = 0; i < sizeof d->magic; ++i)
+    d->magic[i] = bytes[OFFSET_MAGIC + i];
+  d->header.entry_count = load_be32(bytes + OFFSET_ENTRY_COUNT);
+  d->header.platform_info_paddr = load_be32(bytes + OFFSET_PLATFORM_INFO);
+  d->header.package_info_paddr = load_be32(bytes + OFFSET_PACKAGE_INFO);
+  d->header.boot_flags = load_be32(bytes + OFFSET_BOOT_FLAGS);
+  d->header.sticky_word = load_be32(bytes + OFFSET_STICKY_WORD);
+  for (std::size_t i = 0; i < RESERVED_SIZE; ++i)
+    d->reserved[i] = bytes[OFFSET_RESERVED + i];
+}
+
+// Decodes the records that lie wholly in the first present bytes.
+void decode_records(const unsigned char *bytes, std::size_t present,
+                    std::size_t count, DecodedImage *d) {
+  const std::size_t room = (present - HEADER_SIZE) / ENTRY_SIZE;
+  d->record_count = count < room ? count : room;
+  for (std::size_t i = 0; i < d->record_count; ++i) {
+    const unsigned char *record = bytes + HEADER_SIZE + ENTRY_SIZE * i;
+    d->entries[i].address = load_be32(record + OFFSET_ENTRY_ADDRESS);
+    d->entries[i].size = load_be32(record + OFFSET_ENTRY_SIZE);
+  }
+}
+
+}  // namespace
+
+bool decode_boot_image(const unsigned char *bytes, std::size_t size,
+                       std::uint64_t file_length, DecodedImage *out) {
+  *out = DecodedImage{};
+  out->file_length = file_length;
+  const std::size_t avail =
+      file_length < size ? static_cast<std::size_t>(file_length) : size;
+  if (file_length < HEADER_SIZE) {
+    add_issue(out, ImageProblem::too_short, file_length, HEADER_SIZE);
+    return false;
+  }
+  if (avail < HEADER_SIZE) {
+    add_issue(out, ImageProblem::incomplete, avail, HEADER_SIZE);
+    return false;
+  }
+  decode_header(bytes, out);
+  const std::uint32_t magic = load_be32(out->magic);
+  if (magic != load_be32(BOOT_IMAGE_MAGIC))
+    add_issue(out, ImageProblem::bad_magic, magic, load_be32(BOOT_IMAGE_MAGIC));
+  const std::uint32_t count = out->header.entry_count;
+  if (count > MAX_ENTRIES)
+    add_issue(out, ImageProblem::too_many_entries, count, MAX_ENTRIES);
+  check_zero(bytes, OFFSET_RESERVED, OFFSET_RESERVED + RESERVED_SIZE,
+             ImageProblem::reserved_not_zero, out);
+  if (count > MAX_ENTRIES) {
+    // No length fits such a count; show the records the bytes hold.
+    decode_records(bytes, avail < MAX_IMAGE_LENGTH ? avail : MAX_IMAGE_LENGTH,
+                   MAX_ENTRIES, out);
+    return false;
+  }
+  const std::size_t length = boot_image_length(count);
+  if (file_length != length)
+    add_issue(out, ImageProblem::wrong_length, file_length, length);
+  // Bytes past the image's own length are the wrong length reported above,
+  // not fill; a short file is checked as far as it goes.
+  const std::size_t need = file_length < length
+                               ? static_cast<std::size_t>(file_length)
+                               : length;
+  const std::size_t present = avail < need ? avail : need;
+  decode_records(bytes, present, count, out);
+  const std::size_t table_end = HEADER_SIZE + ENTRY_SIZE * count;
+  if (table_end < present)
+    check_zero(bytes, table_end, present, ImageProblem::fill_not_zero, out);
+  if (present < need) add_issue(out, ImageProblem::incomplete, avail, need);
+  return out->issue_count == 0;
+}

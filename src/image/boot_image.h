@@ -1,6 +1,7 @@
 // The boot image: the byte layout the target's boot code reads, its assembly
-// in a working buffer and its writing to the output file. The layout defined
-// here is the one definition that every writer and reader uses.
+// in a working buffer, its writing to the output file, and its decoding and
+// checking when read back. The layout defined here is the one definition that
+// every writer and reader uses.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,11 @@ inline constexpr std::size_t OFFSET_ENTRY_SIZE = 0x04;
 
 // Most entries either list may hold, and so an image may carry.
 inline constexpr std::size_t MAX_ENTRIES = 256;
+
+// Length of the largest well-formed image, the one with MAX_ENTRIES records:
+// 2080 bytes, a whole number of 32-byte blocks with no fill.
+inline constexpr std::size_t MAX_IMAGE_LENGTH =
+    HEADER_SIZE + ENTRY_SIZE * MAX_ENTRIES;
 
 // Size of the zero-filled working buffer the image is assembled in.
 inline constexpr std::size_t IMAGE_BUFFER_SIZE = 0x100000;
@@ -93,3 +99,46 @@ bool write_boot_image(const Console &con, const char *name,
 
 // Releases the working buffer.
 void free_boot_image(BootImage *image);
+
+// What can be wrong with a file that is meant to be a boot image.
+enum class ImageProblem {
+  too_short,          // fewer bytes than a header
+  bad_magic,          // found holds the four bytes read, in file order
+  too_many_entries,   // entry_count above MAX_ENTRIES
+  wrong_length,       // not the length that entry_count implies
+  reserved_not_zero,  // found counts the non-zero reserved header bytes
+  fill_not_zero,      // found counts the non-zero bytes after the table
+  incomplete,         // fewer bytes given than the checks need
+};
+
+// One problem: what was found, what a well-formed image has there, and for
+// the non-zero kinds the offset of the first offending byte.
+struct ImageIssue {
+  ImageProblem kind = ImageProblem::too_short;
+  std::uint64_t found = 0;
+  std::uint64_t expected = 0;
+  std::uint64_t offset = 0;
+};
+
+// Most problems one file can show: each kind at most once.
+inline constexpr std::size_t MAX_IMAGE_ISSUES = 7;
+
+// A file's bytes read back as an image, with every problem found.
+struct DecodedImage {
+  std::uint64_t file_length = 0;   // the file's real length
+  bool has_header = false;         // the header's 32 bytes were there
+  unsigned char magic[4] = {};     // as found, in file order
+  BootImageHeader header;          // valid when has_header
+  unsigned char reserved[RESERVED_SIZE] = {};  // as found
+  std::size_t record_count = 0;    // records decoded into entries
+  BootImageEntry entries[MAX_ENTRIES];
+  std::size_t issue_count = 0;     // problems in issues, as checked
+  ImageIssue issues[MAX_IMAGE_ISSUES];
+};
+
+// Decodes and checks an image from the first size bytes of a file whose real
+// length is file_length; bytes past file_length are ignored. A pure function:
+// no I/O, no allocation, safe on any input. Fills *out and returns true when
+// the file is a well-formed image.
+bool decode_boot_image(const unsigned char *bytes, std::size_t size,
+                       std::uint64_t file_length, DecodedImage *out);
