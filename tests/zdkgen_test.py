@@ -52,6 +52,9 @@ def bad_hex(value):
 
 ERANGE = "zdkgen: _PYMSYSCFG1 could not be converted as hexadecimal number: errno 34\n"
 
+# A process name too long for the progress line's own buffer.
+LONG = "d" * 120 + "/" + "f" * 130
+
 # 256 entries, each file named twice over a small set, and one more.
 N256 = [f"f{i % 4}" for i in range(256)]
 FILES4 = {f"f{i}": 16 * i for i in range(4)}
@@ -138,6 +141,9 @@ CASES = [
     case(0, ["-p", "gone", "-h"], out=proc(1, "gone") + USAGE, err="unable to open gone\n"),
     case(1, ["-a", "1,2", "-p", "x"], given={"x": 5}, out=addr(1, 1) + addr(2, 2)
          + proc(1, "x", 5) + U, err=INV),
+    case(0, ["-p", "x," + LONG, "-a", "1,2"], given={"x": 5, LONG: 7},
+         out=proc(1, "x", 5) + proc(2, LONG, 7) + addr(1, 1) + addr(2, 2) + B + gen(64),
+         files={"ppc.zdk": image([(1, 5), (2, 7)])}),
     case(0, ["-p", "//c/img/a.elf", "-a", "0x100"], given={"c:/img/a.elf": 0x25},
          out=proc(1, "c:/img/a.elf", 0x25) + addr(1, 0x100) + B + gen(64),
          files={"ppc.zdk": image([(0x100, 0x25)])}),
