@@ -10,6 +10,7 @@ line ends, where c:/ lives) is decided in Host, and nowhere else.
 import argparse
 import json
 import os
+import pwd
 import re
 import resource
 import shutil
@@ -24,12 +25,31 @@ import tempfile
 DIR = "dir"
 FIFO = "fifo"
 
+# The user= of a case that must run without root's right to ignore file
+# modes: this account when the harness runs as root, else the harness's own.
+NOBODY = "nobody"
+
+
+class Mode:
+    """A fixture (size, bytes or DIR) given these permission bits."""
+
+    def __init__(self, what, mode):
+        self.what = what
+        self.mode = mode
+
+
+class Skip(Exception):
+    """A case that cannot run on this host; the message says why."""
+
 # Marker for the two banner lines, whose build date and time vary.
 BANNER = "\x01BANNER\x01"
 BANNER_RE = (r"KUR9 system file generator\.[^\n]*\n"
              r"Built : [A-Z][a-z]{2} [ \d]\d \d{4} \d\d:\d\d:\d\d\n")
 
 MAGIC = bytes([0xFD, 0x9B, 0x5B, 0x7A])
+
+# Seconds a case may run before it counts as hanging.
+TIMEOUT = 120
 
 
 class Made:
@@ -63,7 +83,8 @@ class Case:
     """One run: status, arguments, exact output and the files it leaves."""
 
     def __init__(self, status, args, out="", err="", files=None, env=None,
-                 given=None, fsize=None, hosts=None, why=None, line=0):
+                 given=None, fsize=None, hosts=None, why=None, user=None,
+                 keeps=(), line=0):
         self.status = status
         self.args = list(args)
         self.out = out
@@ -74,6 +95,8 @@ class Case:
         self.fsize = fsize  # RLIMIT_FSIZE for the run, in bytes
         self.hosts = hosts  # None: every host; else the hosts it holds on
         self.why = why  # why the case does not hold on the other hosts
+        self.user = user  # None: as the harness runs; NOBODY: unprivileged
+        self.keeps = tuple(keeps)  # paths outside the folder left as they are
         self.line = line
 
 
@@ -125,6 +148,21 @@ class Host:
             return os.path.join(self.prefix, "drive_c")
         return os.path.join(tmp, "c:")
 
+    def user_ids(self, user):
+        """The uid and gid to run a case of this user as, or None to run it
+        as the harness runs; raises Skip when neither would do."""
+        if user is None or os.geteuid() != 0:
+            return None
+        if self.windows:
+            # The prefix belongs to root, so Wine cannot run as another user,
+            # and as root a file's mode binds nothing.
+            raise Skip(f"cannot run as {user}: the Wine prefix belongs to root")
+        try:
+            entry = pwd.getpwnam(user)
+            return entry.pw_uid, entry.pw_gid
+        except KeyError:
+            return 65534, 65534
+
     def text(self, data):
         text = data.decode("latin-1")
         return text.replace("\r\n", "\n") if self.windows else text
@@ -132,7 +170,10 @@ class Host:
 
 def make_given(path, what):
     os.makedirs(os.path.dirname(path) or ".", exist_ok=True)
-    if what == DIR:
+    if isinstance(what, Mode):
+        make_given(path, what.what)
+        os.chmod(path, what.mode)
+    elif what == DIR:
         os.makedirs(path, exist_ok=True)
     elif what == FIFO:
         os.mkfifo(path)
@@ -172,9 +213,11 @@ def tree(root):
         for f in filenames:
             p = os.path.join(dirpath, f)
             mode = os.lstat(p).st_mode
-            if stat.S_ISREG(mode):
+            if stat.S_ISREG(mode) and os.access(p, os.R_OK):
                 with open(p, "rb") as fh:
                     found[p] = fh.read(4096)
+            elif stat.S_ISREG(mode):  # a Mode fixture, read by a non-root
+                found[p] = ("unreadable", os.lstat(p).st_size)
             else:
                 found[p] = FIFO
     return found
@@ -185,16 +228,39 @@ def matches(expected, actual):
     return re.fullmatch(pattern, actual, re.S) is not None
 
 
-def limits(fsize):
+def before_exec(fsize, ids):
+    """What the child does before it starts the tool: the file size limit,
+    then the switch to another user."""
+    if fsize is None and ids is None:
+        return None
+
     def apply():
-        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-        resource.setrlimit(resource.RLIMIT_FSIZE, (fsize, fsize))
-    return apply if fsize is not None else None
+        if fsize is not None:
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (fsize, fsize))
+        if ids is not None:
+            os.setgroups([])
+            os.setgid(ids[1])
+            os.setuid(ids[0])
+    return apply
+
+
+def kinds(paths):
+    """What each path outside the folder is: its type, device and inode."""
+    found = {}
+    for p in paths:
+        try:
+            st = os.lstat(p)
+            found[p] = (stat.S_IFMT(st.st_mode), st.st_rdev, st.st_ino)
+        except FileNotFoundError:
+            found[p] = None
+    return found
 
 
 def run_case(host, c, others=None):
-    """Runs one case; returns a list of what went wrong. others holds the
-    hosts of the tools that make Made fixtures."""
+    """Runs one case; returns a list of what went wrong, or raises Skip.
+    others holds the hosts of the tools that make Made fixtures."""
+    ids = host.user_ids(c.user)
     tmp = tempfile.mkdtemp(prefix="zdk-e2e-")
     drive = host.drive_dir(tmp)
     try:
@@ -206,19 +272,36 @@ def run_case(host, c, others=None):
                     return problems
             else:
                 make_given(path, what)
+        if ids is not None:
+            os.chown(tmp, *ids)  # the case's user works in its folder
         before = tree(tmp)
         if host.windows:
             before.update(tree(drive))
+        outside = kinds(c.keeps)
         argv, executable = host.command(c.args)
-        proc = subprocess.run(argv, executable=executable, cwd=tmp,
-                              env=host.environment(c.env),
-                              stdin=subprocess.DEVNULL, capture_output=True,
-                              timeout=120, preexec_fn=limits(c.fsize))
+        try:
+            proc = subprocess.run(argv, executable=executable, cwd=tmp,
+                                  env=host.environment(c.env),
+                                  stdin=subprocess.DEVNULL,
+                                  capture_output=True, timeout=TIMEOUT,
+                                  preexec_fn=before_exec(c.fsize, ids))
+        except subprocess.TimeoutExpired:
+            return [f"still running after {TIMEOUT} s: hangs"]
+        except subprocess.SubprocessError as e:
+            if ids is None:
+                raise
+            raise Skip(f"cannot switch to uid {ids[0]}: {e}") from e
         after = tree(tmp)
         if host.windows:
             after.update(tree(drive))
-        return compare(host, tmp, c, proc, before, after)
+        problems = compare(host, tmp, c, proc, before, after)
+        for path, was in kinds(c.keeps).items():
+            if was != outside[path]:
+                problems.append(f"{path} changed: {outside[path]} to {was}")
+        return problems
     finally:
+        for dirpath, _, _ in os.walk(tmp):
+            os.chmod(dirpath, 0o700)  # a Mode folder may bar its removal
         shutil.rmtree(tmp, ignore_errors=True)
         if host.windows and os.path.isdir(drive):
             for name in c.given:
@@ -283,7 +366,12 @@ def main(cases, program="zdkgen", helpers=()):
             print(f"SKIP {label}: {c.why}")
             skipped += 1
             continue
-        problems = run_case(host, c, others)
+        try:
+            problems = run_case(host, c, others)
+        except Skip as e:
+            print(f"SKIP {label}: {e}")
+            skipped += 1
+            continue
         if problems:
             failed += 1
             print(f"FAIL {label}")

@@ -6,7 +6,7 @@
 
 import sys
 
-from harness import BANNER as B, DIR, FIFO, case, image, main
+from harness import BANNER as B, DIR, FIFO, NOBODY, Mode, case, image, main
 
 USAGE = ("usage: {prog} [args]\n"
          "  -b bs0_file                # \n"
@@ -51,6 +51,9 @@ def bad_hex(value):
 
 
 ERANGE = "zdkgen: _PYMSYSCFG1 could not be converted as hexadecimal number: errno 34\n"
+
+# A process name too long for the progress line's own buffer.
+LONG = "d" * 120 + "/" + "f" * 130
 
 # 256 entries, each file named twice over a small set, and one more.
 N256 = [f"f{i % 4}" for i in range(256)]
@@ -106,13 +109,19 @@ CASES = [
     case(1, ["-o", ""], out=B, err=OPEN_OUT),
     case(1, ["-o", "nodir/x.zdk"], out=B, err=OPEN_OUT),
     case(1, ["-o", "d"], given={"d": DIR}, out=B, err=OPEN_OUT),
-    case(1, ["-o", "/dev/full"], out=B, err=WRITE_OUT, hosts=POSIX,
+    case(1, ["-o", "/dev/full"], out=B, err=WRITE_OUT, keeps=["/dev/full"], hosts=POSIX,
          why="no /dev/full on Windows"),
     case(1, ["-o", "short.zdk"], fsize=16, out=B, err=WRITE_OUT, hosts=POSIX,
          why="no RLIMIT_FSIZE on Windows"),
+    case(1, ["-o", "ro.zdk"], given={"ro.zdk": Mode(b"kept", 0o444)}, user=NOBODY, out=B,
+         err=OPEN_OUT),
+    case(1, ["-o", "ro/x.zdk"], given={"ro": Mode(DIR, 0o555)}, user=NOBODY, out=B,
+         err=OPEN_OUT),
     case(1, ["-a"], out=U, err="missing argument for -a\n" + INV),
     case(1, ["-p"], out=U, err="missing argument for -p\n" + INV),
     case(1, ["-f"], out=U, err="missing argument for -f\n" + INV),
+    case(1, ["-i"], out=U, err="missing argument for -i\n" + INV),
+    case(1, ["-j"], out=U, err="missing argument for -j\n" + INV),
     case(1, ["-i", "-j", "-q"], out=USAGE,
          err="missing argument for -i\nmissing argument for -j\n" + INV),
 
@@ -132,6 +141,9 @@ CASES = [
     case(0, ["-p", "gone", "-h"], out=proc(1, "gone") + USAGE, err="unable to open gone\n"),
     case(1, ["-a", "1,2", "-p", "x"], given={"x": 5}, out=addr(1, 1) + addr(2, 2)
          + proc(1, "x", 5) + U, err=INV),
+    case(0, ["-p", "x," + LONG, "-a", "1,2"], given={"x": 5, LONG: 7},
+         out=proc(1, "x", 5) + proc(2, LONG, 7) + addr(1, 1) + addr(2, 2) + B + gen(64),
+         files={"ppc.zdk": image([(1, 5), (2, 7)])}),
     case(0, ["-p", "//c/img/a.elf", "-a", "0x100"], given={"c:/img/a.elf": 0x25},
          out=proc(1, "c:/img/a.elf", 0x25) + addr(1, 0x100) + B + gen(64),
          files={"ppc.zdk": image([(0x100, 0x25)])}),
@@ -151,6 +163,8 @@ CASES = [
          files={"ppc.zdk": image([(i, 3) for i in range(1, 6)])}),
     case(1, ["-p", "d", "-a", "1"], given={"d": DIR}, out=proc(1, "d") + addr(1, 1) + U,
          err="unable to open d\n" + INV),
+    case(1, ["-p", "secret", "-a", "1"], given={"secret": Mode(b"abc", 0)}, user=NOBODY,
+         out=proc(1, "secret") + addr(1, 1) + U, err="unable to open secret\n" + INV),
     case(1, ["-p", "fifo", "-a", "1"], given={"fifo": FIFO}, out=proc(1, "fifo") + addr(1, 1) + U,
          err="unable to open fifo\n" + INV, hosts=POSIX, why="no FIFOs on Windows"),
     case(1, ["-p", "/dev/null", "-a", "1"], out=proc(1, "/dev/null") + addr(1, 1) + U,

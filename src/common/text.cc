@@ -12,10 +12,12 @@ bool is_space(char c) {
 
 // Value of c as a digit of any base up to 36, or 36 when it is none.
 unsigned digit_value(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned>(c - 'a') + 10;
-  if (c >= 'A' && c <= 'Z') return static_cast<unsigned>(c - 'A') + 10;
-  return 36;
+  const unsigned u = static_cast<unsigned char>(c);
+  if (u - '0' < 10) return u - '0';
+  // Setting bit 5 folds upper case onto lower case and nothing else onto
+  // a to z.
+  const unsigned letter = (u | 0x20) - 'a';
+  return letter < 26 ? letter + 10 : 36;
 }
 
 bool has_hex_prefix(const char *p) {
@@ -49,11 +51,14 @@ std::uint32_t parse_u32(const char *text, int base, const char **stop) {
   bool overflow = false;
   for (unsigned d; (d = digit_value(*p)) < radix; ++p) {
     if (overflow) continue;  // pass over the remaining digits
-    if (value > (0xFFFFFFFFu - d) / radix) {
+    // In 64 bits the step cannot wrap: value and d are below 2^32 and the
+    // radix at most 36.
+    const std::uint64_t next = std::uint64_t{value} * radix + d;
+    if (next > 0xFFFFFFFFu) {
       overflow = true;
       value = 0xFFFFFFFFu;
     } else {
-      value = value * radix + d;
+      value = static_cast<std::uint32_t>(next);
     }
   }
   if (p == first_digit) {
@@ -78,6 +83,23 @@ char *split_list(char *text, char **saved) {
   if (*p == ',') *p++ = '\0';
   *saved = p;
   return item;
+}
+
+char *format_hex32(char *out, std::uint32_t v) {
+  static const char digits[] = "0123456789abcdef";
+  out[0] = '0';
+  out[1] = 'x';
+  for (std::size_t i = HEX32_SIZE; i > 2; v >>= 4) out[--i] = digits[v & 15];
+  return out + HEX32_SIZE;
+}
+
+char *format_decimal(char *out, std::size_t v) {
+  std::size_t digits = 1;
+  for (std::size_t rest = v; rest >= 10; rest /= 10) ++digits;
+  char *const end = out + digits;
+  for (char *at = end; at != out; v /= 10)
+    *--at = static_cast<char>('0' + v % 10);
+  return end;
 }
 
 void convert_drive_path(char *name) {

@@ -1,6 +1,8 @@
 #include "common/text.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -131,6 +133,22 @@ TEST(ConvertDrivePath, RewritesOnlyDoubleSlashNames) {
     std::vector<char> name(in, in + std::strlen(in) + 1);
     convert_drive_path(name.data());
     EXPECT_STREQ(name.data(), out) << "from " << in;
+  }
+}
+
+TEST(FormatNumbers, MatchPrintf) {
+  for (std::uint32_t v : {0u, 1u, 0x1Fu, 0xABCDEF01u, 0x80000000u, 0xFFFFFFFFu}) {
+    char want[16];
+    std::snprintf(want, sizeof want, "0x%08x", static_cast<unsigned>(v));
+    char got[HEX32_SIZE];
+    EXPECT_EQ(std::string(got, format_hex32(got, v)), want);
+  }
+  for (std::size_t v : {std::size_t{0}, std::size_t{7}, std::size_t{10},
+                        std::size_t{256}, std::size_t{2080}, SIZE_MAX}) {
+    char want[32];
+    std::snprintf(want, sizeof want, "%zu", v);
+    char got[DECIMAL_SIZE];
+    EXPECT_EQ(std::string(got, format_decimal(got, v)), want);
   }
 }
 
