@@ -274,7 +274,7 @@ void add_name(const char *name, Json *doc) {
   if (is_utf8(text)) return;
   // The writer replaces what is not UTF-8; the bytes keep the name exact.
   Json bytes = Json::array();
-  for (const unsigned char c : text) bytes.push_back(c);
+  for (const char c : text) bytes.push_back(static_cast<unsigned char>(c));
   (*doc)["name_bytes"] = bytes;
 }
 
