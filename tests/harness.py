@@ -23,6 +23,9 @@ import tempfile
 DIR = "dir"
 FIFO = "fifo"
 
+# Status of a launcher that cannot run the tool on this machine at all.
+SKIP_STATUS = 77
+
 # Marker for the two banner lines, whose build date and time vary.
 BANNER = "\x01BANNER\x01"
 BANNER_RE = (r"KUR9 system file generator\.[^\n]*\n"
@@ -75,12 +78,44 @@ class Host:
         self.name = "windows" if self.windows else (
             "emulated" if self.launcher else "native")
         self.prefix = None
+        self.system = set()  # what c:/ holds of its own, outside any case
         if self.windows:
             self.prefix = os.environ.get("WINEPREFIX") or os.path.join(
                 os.path.dirname(self.tool), "wineprefix")
 
+    def prepare(self):
+        """Makes the host ready; returns why it cannot run the tool, or None.
+
+        Under Wine this makes the prefix and starts a server that stays up
+        between cases, so that each case does not pay for Wine's startup.
+        """
+        if not self.windows:
+            return None
+        proc = subprocess.run(self.launcher + ["--prepare"],
+                              env=self.environment({}),
+                              stdin=subprocess.DEVNULL, capture_output=True)
+        if proc.returncode == SKIP_STATUS:
+            return proc.stderr.decode(errors="replace").strip()
+        if proc.returncode != 0:
+            sys.exit(f"cannot prepare {self.name}: "
+                     f"{proc.stderr.decode(errors='replace')}")
+        self.system = set(os.listdir(self.drive_dir(None)))
+        return None
+
+    def finish(self):
+        """Stops what prepare started."""
+        if self.windows:
+            subprocess.run(self.launcher + ["--finish"],
+                           env=self.environment({}),
+                           stdin=subprocess.DEVNULL)
+
     def program(self):
-        """The first word of the command line as the tool will see it."""
+        """The first word of the command line as the tool will see it.
+
+        Wine hands a program started from a Unix path its Windows path.
+        """
+        if self.windows:
+            return "Z:" + self.tool.replace("/", "\\")
         return "zdkgen"
 
     def command(self, args):
@@ -107,8 +142,28 @@ class Host:
         return os.path.join(tmp, "c:")
 
     def text(self, data):
+        """The output as text with Unix line ends, or None when a Windows
+        text stream has a bare line feed."""
         text = data.decode("latin-1")
-        return text.replace("\r\n", "\n") if self.windows else text
+        if not self.windows:
+            return text
+        if text.count("\n") != text.count("\r\n"):
+            return None
+        return text.replace("\r\n", "\n")
+
+    def drive_tree(self):
+        """What the cases left in c:/ besides the system's own folders."""
+        return tree(self.drive_dir(None), skip=self.system)
+
+    def clean_drive(self):
+        root = self.drive_dir(None)
+        for name in os.listdir(root):
+            if name not in self.system:
+                path = os.path.join(root, name)
+                if os.path.isdir(path) and not os.path.islink(path):
+                    shutil.rmtree(path, ignore_errors=True)
+                else:
+                    os.remove(path)
 
 
 def make_given(path, what):
@@ -131,10 +186,14 @@ def local_path(host, tmp, name):
     return os.path.join(tmp, name)
 
 
-def tree(root):
-    """Every path below root, with the bytes of each regular file."""
+def tree(root, skip=()):
+    """Every path below root, with the bytes of each regular file; names in
+    skip are left out at the top."""
     found = {}
     for dirpath, dirnames, filenames in os.walk(root):
+        if dirpath == root:
+            dirnames[:] = [d for d in dirnames if d not in skip]
+            filenames = [f for f in filenames if f not in skip]
         for d in dirnames:
             found[os.path.join(dirpath, d)] = DIR
         for f in filenames:
@@ -163,13 +222,12 @@ def limits(fsize):
 def run_case(host, c):
     """Runs one case; returns a list of what went wrong."""
     tmp = tempfile.mkdtemp(prefix="zdk-e2e-")
-    drive = host.drive_dir(tmp)
     try:
         for name, what in c.given.items():
             make_given(local_path(host, tmp, name), what)
         before = tree(tmp)
         if host.windows:
-            before.update(tree(drive))
+            before.update(host.drive_tree())
         argv, executable = host.command(c.args)
         proc = subprocess.run(argv, executable=executable, cwd=tmp,
                               env=host.environment(c.env),
@@ -177,15 +235,12 @@ def run_case(host, c):
                               timeout=120, preexec_fn=limits(c.fsize))
         after = tree(tmp)
         if host.windows:
-            after.update(tree(drive))
+            after.update(host.drive_tree())
         return compare(host, tmp, c, proc, before, after)
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
-        if host.windows and os.path.isdir(drive):
-            for name in c.given:
-                if name.startswith("c:/"):
-                    top = name[3:].split("/")[0]
-                    shutil.rmtree(os.path.join(drive, top), ignore_errors=True)
+        if host.windows:
+            host.clean_drive()
 
 
 def compare(host, tmp, c, proc, before, after):
@@ -196,7 +251,9 @@ def compare(host, tmp, c, proc, before, after):
     for stream, expected, data in (("stdout", c.out, proc.stdout),
                                    ("stderr", c.err, proc.stderr)):
         actual = host.text(data)
-        if not matches(expected.replace("{prog}", program), actual):
+        if actual is None:
+            problems.append(f"{stream}: a line ends without CR: {data!r}")
+        elif not matches(expected.replace("{prog}", program), actual):
             problems.append(f"{stream}:\n  got      {actual!r}\n"
                             f"  expected {expected!r}")
     wanted = dict(before)
@@ -219,10 +276,28 @@ def main(cases):
                         "arguments contain this text")
     opts = parser.parse_args()
     host = Host(opts.tool, opts.launcher)
+    cannot = host.prepare()
+    if cannot:
+        # Every case is reported skipped, with the reason, and the status
+        # says so: this is no pass.
+        print(f"SKIP every case: {cannot}")
+        print(f"e2e ({host.name}): 0 passed, 0 failed, {len(cases)} skipped")
+        return SKIP_STATUS
+    try:
+        passed, failed, skipped = run_cases(host, cases, opts.k)
+    finally:
+        host.finish()
+    print(f"e2e ({host.name}): {passed} passed, {failed} failed, "
+          f"{skipped} skipped")
+    return 1 if failed else 0
+
+
+def run_cases(host, cases, only):
+    """Runs the cases that hold on host; returns the three counts."""
     passed = failed = skipped = 0
     for c in cases:
         label = f"line {c.line}: {' '.join(repr(a) for a in c.args)}"
-        if opts.k and opts.k not in label:
+        if only and only not in label:
             continue
         if c.hosts is not None and host.name not in c.hosts:
             print(f"SKIP {label}: {c.why}")
@@ -236,6 +311,4 @@ def main(cases):
                 print("  " + p)
         else:
             passed += 1
-    print(f"e2e ({host.name}): {passed} passed, {failed} failed, "
-          f"{skipped} skipped")
-    return 1 if failed else 0
+    return passed, failed, skipped
