@@ -91,6 +91,9 @@ class Host:
         """
         if not self.windows:
             return None
+        if not self.launcher:
+            sys.exit("a Windows tool needs its launcher, e.g. "
+                     "--launcher='cmake/wine-run;win64'")
         proc = subprocess.run(self.launcher + ["--prepare"],
                               env=self.environment({}),
                               stdin=subprocess.DEVNULL, capture_output=True)
