@@ -25,6 +25,9 @@ import tempfile
 DIR = "dir"
 FIFO = "fifo"
 
+# Status of a launcher that cannot run the tool on this machine at all.
+SKIP_STATUS = 77
+
 # The user= of a case that must run without root's right to ignore file
 # modes: this account when the harness runs as root, else the harness's own.
 NOBODY = "nobody"
@@ -120,9 +123,43 @@ class Host:
         if self.windows:
             self.prefix = os.environ.get("WINEPREFIX") or os.path.join(
                 os.path.dirname(self.tool), "wineprefix")
+        self.system = set()  # what c:/ holds of its own, outside any case
+    def prepare(self):
+        """Makes the host ready; returns why it cannot run the tool, or None.
+
+        Under Wine this makes the prefix and starts a server that stays up
+        between cases, so that each case does not pay for Wine's startup.
+        """
+        if not self.windows:
+            return None
+        if not self.launcher:
+            sys.exit("a Windows tool needs its launcher, e.g. "
+                     "--launcher='cmake/wine-run;win64'")
+        proc = subprocess.run(self.launcher + ["--prepare"],
+                              env=self.environment({}),
+                              stdin=subprocess.DEVNULL, capture_output=True)
+        if proc.returncode == SKIP_STATUS:
+            return proc.stderr.decode(errors="replace").strip()
+        if proc.returncode != 0:
+            sys.exit(f"cannot prepare {self.name}: "
+                     f"{proc.stderr.decode(errors='replace')}")
+        self.system = set(os.listdir(self.drive_dir(None)))
+        return None
+
+    def finish(self):
+        """Stops what prepare started."""
+        if self.windows:
+            subprocess.run(self.launcher + ["--finish"],
+                           env=self.environment({}),
+                           stdin=subprocess.DEVNULL)
 
     def program(self):
-        """The first word of the command line as the tool will see it."""
+        """The first word of the command line as the tool will see it.
+
+        Wine hands a program started from a Unix path its Windows path.
+        """
+        if self.windows:
+            return "Z:" + self.tool.replace("/", "\\")
         return self.tool_name
 
     def command(self, args):
@@ -164,8 +201,28 @@ class Host:
             return 65534, 65534
 
     def text(self, data):
+        """The output as text with Unix line ends, or None when a Windows
+        text stream has a bare line feed."""
         text = data.decode("latin-1")
-        return text.replace("\r\n", "\n") if self.windows else text
+        if not self.windows:
+            return text
+        if text.count("\n") != text.count("\r\n"):
+            return None
+        return text.replace("\r\n", "\n")
+
+    def drive_tree(self):
+        """What the cases left in c:/ besides the system's own folders."""
+        return tree(self.drive_dir(None), skip=self.system)
+
+    def clean_drive(self):
+        root = self.drive_dir(None)
+        for name in os.listdir(root):
+            if name not in self.system:
+                path = os.path.join(root, name)
+                if os.path.isdir(path) and not os.path.islink(path):
+                    shutil.rmtree(path, ignore_errors=True)
+                else:
+                    os.remove(path)
 
 
 def make_given(path, what):
@@ -204,10 +261,14 @@ def local_path(host, tmp, name):
     return os.path.join(tmp, name)
 
 
-def tree(root):
-    """Every path below root, with the bytes of each regular file."""
+def tree(root, skip=()):
+    """Every path below root, with the bytes of each regular file; names in
+    skip are left out at the top."""
     found = {}
     for dirpath, dirnames, filenames in os.walk(root):
+        if dirpath == root:
+            dirnames[:] = [d for d in dirnames if d not in skip]
+            filenames = [f for f in filenames if f not in skip]
         for d in dirnames:
             found[os.path.join(dirpath, d)] = DIR
         for f in filenames:
@@ -262,7 +323,6 @@ def run_case(host, c, others=None):
     others holds the hosts of the tools that make Made fixtures."""
     ids = host.user_ids(c.user)
     tmp = tempfile.mkdtemp(prefix="zdk-e2e-")
-    drive = host.drive_dir(tmp)
     try:
         for name, what in c.given.items():
             path = local_path(host, tmp, name)
@@ -276,7 +336,7 @@ def run_case(host, c, others=None):
             os.chown(tmp, *ids)  # the case's user works in its folder
         before = tree(tmp)
         if host.windows:
-            before.update(tree(drive))
+            before.update(host.drive_tree())
         outside = kinds(c.keeps)
         argv, executable = host.command(c.args)
         try:
@@ -293,7 +353,7 @@ def run_case(host, c, others=None):
             raise Skip(f"cannot switch to uid {ids[0]}: {e}") from e
         after = tree(tmp)
         if host.windows:
-            after.update(tree(drive))
+            after.update(host.drive_tree())
         problems = compare(host, tmp, c, proc, before, after)
         for path, was in kinds(c.keeps).items():
             if was != outside[path]:
@@ -303,11 +363,8 @@ def run_case(host, c, others=None):
         for dirpath, _, _ in os.walk(tmp):
             os.chmod(dirpath, 0o700)  # a Mode folder may bar its removal
         shutil.rmtree(tmp, ignore_errors=True)
-        if host.windows and os.path.isdir(drive):
-            for name in c.given:
-                if name.startswith("c:/"):
-                    top = name[3:].split("/")[0]
-                    shutil.rmtree(os.path.join(drive, top), ignore_errors=True)
+        if host.windows:
+            host.clean_drive()
 
 
 def compare(host, tmp, c, proc, before, after):
@@ -327,7 +384,9 @@ def compare(host, tmp, c, proc, before, after):
                 problems.append(f"{stream}:\n  got      {parsed!r}\n"
                                 f"  expected {expected.value!r}")
             continue
-        if not matches(expected.replace("{prog}", program), actual):
+        if actual is None:
+            problems.append(f"{stream}: a line ends without CR: {data!r}")
+        elif not matches(expected.replace("{prog}", program), actual):
             problems.append(f"{stream}:\n  got      {actual!r}\n"
                             f"  expected {expected!r}")
     wanted = dict(before)
@@ -357,10 +416,28 @@ def main(cases, program="zdkgen", helpers=()):
     host = Host(opts.tool, opts.launcher, program)
     others = {name: Host(getattr(opts, name), opts.launcher, name)
               for name in helpers}
+    cannot = host.prepare()
+    if cannot:
+        # Every case is reported skipped, with the reason, and the status
+        # says so: this is no pass.
+        print(f"SKIP every case: {cannot}")
+        print(f"e2e ({host.name}): 0 passed, 0 failed, {len(cases)} skipped")
+        return SKIP_STATUS
+    try:
+        passed, failed, skipped = run_cases(host, cases, opts.k, others)
+    finally:
+        host.finish()
+    print(f"e2e ({host.name}): {passed} passed, {failed} failed, "
+          f"{skipped} skipped")
+    return 1 if failed else 0
+
+
+def run_cases(host, cases, only, others):
+    """Runs the cases that hold on host; returns the three counts."""
     passed = failed = skipped = 0
     for c in cases:
         label = f"line {c.line}: {' '.join(repr(a) for a in c.args)}"
-        if opts.k and opts.k not in label:
+        if only and only not in label:
             continue
         if c.hosts is not None and host.name not in c.hosts:
             print(f"SKIP {label}: {c.why}")
@@ -379,6 +456,4 @@ def main(cases, program="zdkgen", helpers=()):
                 print("  " + p)
         else:
             passed += 1
-    print(f"e2e ({host.name}): {passed} passed, {failed} failed, "
-          f"{skipped} skipped")
-    return 1 if failed else 0
+    return passed, failed, skipped

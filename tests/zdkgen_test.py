@@ -169,6 +169,11 @@ CASES = [
          err="unable to open fifo\n" + INV, hosts=POSIX, why="no FIFOs on Windows"),
     case(1, ["-p", "/dev/null", "-a", "1"], out=proc(1, "/dev/null") + addr(1, 1) + U,
          err="unable to open /dev/null\n" + INV, hosts=POSIX, why="no /dev/null on Windows"),
+    # line feeds and carriage returns in every field: the image is binary
+    case(0, ["-p", "a,b", "-a", "0x0A0A0A0A,0x0D0A0D0A", "-f", "0x0A0D0A0D"],
+         given={"a": 0x0D0A, "b": 0x0A}, out=proc(1, "a", 0x0D0A) + proc(2, "b", 0x0A)
+         + addr(1, 0x0A0A0A0A) + addr(2, 0x0D0A0D0A) + "flags 0x0a0d0a0d\n" + B + gen(64),
+         files={"ppc.zdk": image([(0x0A0A0A0A, 0x0D0A), (0x0D0A0D0A, 0x0A)], flags=0x0A0D0A0D)}),
     case(0, ["-p", "big", "-a", "1"], given={"big": 0xFFFFFFFF},
          out=proc(1, "big", 0xFFFFFFFF) + addr(1, 1) + B + gen(64),
          files={"ppc.zdk": image([(1, 0xFFFFFFFF)])}),
