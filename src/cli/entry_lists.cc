@@ -4,53 +4,19 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/file.h"
 #include "common/text.h"
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-#ifdef _WIN32
-
 Measure measure_file(const char *name, std::uint32_t *length) {
-  int fd = _open(name, _O_RDONLY | _O_BINARY);
-  if (fd < 0) return Measure::cannot_open;
-  struct _stat64 st;
-  long long end = -1;
-  if (_fstat64(fd, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG)
-    end = _lseeki64(fd, 0, SEEK_END);
-  _close(fd);
+  ReadableFile f;
+  if (open_regular(name, &f) != OpenResult::ok) return Measure::cannot_open;
+  const std::int64_t end = seek_to_end(f);
+  close_file(&f);
   if (end < 0) return Measure::cannot_open;
-  if (end > 0xFFFFFFFFLL) return Measure::too_large;
+  if (end > 0xFFFFFFFFll) return Measure::too_large;
   *length = static_cast<std::uint32_t>(end);
   return Measure::ok;
 }
-
-#else
-
-Measure measure_file(const char *name, std::uint32_t *length) {
-  // O_NONBLOCK keeps a FIFO without a writer from hanging the open; the
-  // type check then turns it away with every other non-regular file.
-  int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Measure::cannot_open;
-  struct stat st;
-  off_t end = -1;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) end = lseek(fd, 0, SEEK_END);
-  close(fd);
-  if (end < 0) return Measure::cannot_open;
-  if (static_cast<unsigned long long>(end) > 0xFFFFFFFFull)
-    return Measure::too_large;
-  *length = static_cast<std::uint32_t>(end);
-  return Measure::ok;
-}
-
-#endif
 
 namespace {
 

@@ -8,17 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/file.h"
 #include "image/boot_image.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 #ifndef ZDKGEN_VERSION
 #define ZDKGEN_VERSION "unknown"
@@ -47,90 +38,42 @@ struct FileBytes {
   unsigned char data[MAX_IMAGE_LENGTH] = {};
 };
 
+// The open's outcome as the reading's.
+ReadStatus read_status(OpenResult r) {
+  switch (r) {
+    case OpenResult::ok: return ReadStatus::ok;
+    case OpenResult::no_such_file: return ReadStatus::no_such_file;
+    case OpenResult::not_regular: return ReadStatus::not_regular;
+    case OpenResult::cannot_open: break;
+  }
+  return ReadStatus::cannot_open;
+}
+
 // Reads at most sizeof data bytes; a longer file is told by its length
 // alone, so a huge file named by mistake costs one short read.
-#ifdef _WIN32
-
-ReadStatus open_failure(int error) {
-  return error == ENOENT ? ReadStatus::no_such_file : ReadStatus::cannot_open;
-}
-
 void read_file(const char *name, FileBytes *f) {
-  struct _stat64 st;
-  const int fd = _open(name, _O_RDONLY | _O_BINARY);
-  if (fd < 0) {
-    f->error = errno;
-    f->status = open_failure(f->error);
-    // Windows refuses to open a directory at all.
-    if (f->error == EACCES && _stat64(name, &st) == 0 &&
-        (st.st_mode & _S_IFMT) != _S_IFREG)
-      f->status = ReadStatus::not_regular;
+  ReadableFile file;
+  f->status = read_status(open_regular(name, &file));
+  if (f->status != ReadStatus::ok) {
+    f->error = file.error;
     return;
   }
-  if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
-    f->status = ReadStatus::not_regular;
-    _close(fd);
-    return;
-  }
-  f->length = static_cast<std::uint64_t>(st.st_size);
+  f->length = file.length;
   const std::size_t want =
       f->length < sizeof f->data ? static_cast<std::size_t>(f->length)
                                  : sizeof f->data;
   while (f->size < want) {
-    const int n = _read(fd, f->data + f->size,
-                        static_cast<unsigned>(want - f->size));
+    const long n = read_bytes(file, f->data + f->size, want - f->size);
     if (n < 0) {
       f->error = errno;
       f->status = ReadStatus::read_error;
       break;
     }
-    if (n == 0) break;  // shrank since _fstat64; the decoder says so
+    if (n == 0) break;  // shrank since it was opened; the decoder says so
     f->size += static_cast<std::size_t>(n);
   }
-  _close(fd);
+  close_file(&file);
 }
-
-#else
-
-ReadStatus open_failure(int error) {
-  return error == ENOENT || error == ENOTDIR ? ReadStatus::no_such_file
-                                             : ReadStatus::cannot_open;
-}
-
-void read_file(const char *name, FileBytes *f) {
-  // O_NONBLOCK keeps a FIFO without a writer from hanging the open; the
-  // type check then turns it away with every other non-regular file.
-  const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    f->error = errno;
-    f->status = open_failure(f->error);
-    return;
-  }
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    f->status = ReadStatus::not_regular;
-    close(fd);
-    return;
-  }
-  f->length = static_cast<std::uint64_t>(st.st_size);
-  const std::size_t want =
-      f->length < sizeof f->data ? static_cast<std::size_t>(f->length)
-                                 : sizeof f->data;
-  while (f->size < want) {
-    const ssize_t n = read(fd, f->data + f->size, want - f->size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      f->error = errno;
-      f->status = ReadStatus::read_error;
-      break;
-    }
-    if (n == 0) break;  // shrank since fstat; the decoder says so
-    f->size += static_cast<std::size_t>(n);
-  }
-  close(fd);
-}
-
-#endif
 
 // A problem's line text (without the name prefix) and its JSON kind.
 struct ProblemText {
