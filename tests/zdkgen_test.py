@@ -144,6 +144,11 @@ CASES = [
     case(0, ["-p", "x," + LONG, "-a", "1,2"], given={"x": 5, LONG: 7},
          out=proc(1, "x", 5) + proc(2, LONG, 7) + addr(1, 1) + addr(2, 2) + B + gen(64),
          files={"ppc.zdk": image([(1, 5), (2, 7)])}),
+    # names either side of the longest that a progress line holds, and a long one that fails
+    case(1, ["-p", f"{'e' * 199},{'g' * 200},{LONG}x", "-a", "1,2,3"],
+         given={"e" * 199: 1, "g" * 200: 2},
+         out=proc(1, "e" * 199, 1) + proc(2, "g" * 200, 2) + proc(3, LONG + "x") + addr(1, 1)
+         + addr(2, 2) + addr(3, 3) + U, err=f"unable to open {LONG}x\n" + INV),
     case(0, ["-p", "//c/img/a.elf", "-a", "0x100"], given={"c:/img/a.elf": 0x25},
          out=proc(1, "c:/img/a.elf", 0x25) + addr(1, 0x100) + B + gen(64),
          files={"ppc.zdk": image([(0x100, 0x25)])}),

@@ -35,56 +35,72 @@ void print_address(const Console &con, std::size_t n, std::uint32_t value) {
   std::fwrite(line, 1, static_cast<std::size_t>(at - line), con.out);
 }
 
-// Puts "process N:     NAME ", the line's start before the file is measured;
-// in one piece unless the name is long.
-void print_process_start(const Console &con, std::size_t n, const char *name) {
-  char start[8 + DECIMAL_SIZE + 6 + 200];
-  char *at = start;
+// A process line, "process N:     NAME " then "(0x%08x)\n" once the file is
+// measured. It is held back and put in one piece, which gives the same bytes
+// as putting the start first: the start has no newline to flush it.
+struct ProcessLine {
+  char text[8 + DECIMAL_SIZE + 6 + 200 + 1 + HEX32_SIZE + 2];
+  std::size_t held = 0;  // bytes of text not yet put
+};
+
+// Starts the line; a name too long to hold is put at once with the start.
+void start_process_line(const Console &con, std::size_t n, const char *name,
+                        ProcessLine *line) {
+  char *at = line->text;
   at = std::copy_n("process ", 8, at);
   at = format_decimal(at, n);
   at = std::copy_n(":     ", 6, at);
   const std::size_t length = std::strlen(name);
-  if (length < static_cast<std::size_t>(start + sizeof start - at)) {
+  const std::size_t room = static_cast<std::size_t>(
+      line->text + sizeof line->text - at) - (1 + HEX32_SIZE + 2);
+  if (length < room) {
     at = std::copy_n(name, length, at);
     *at++ = ' ';
-    std::fwrite(start, 1, static_cast<std::size_t>(at - start), con.out);
+    line->held = static_cast<std::size_t>(at - line->text);
     return;
   }
-  std::fwrite(start, 1, static_cast<std::size_t>(at - start), con.out);
+  std::fwrite(line->text, 1, static_cast<std::size_t>(at - line->text),
+              con.out);
   std::fwrite(name, 1, length, con.out);
   std::putc(' ', con.out);
+  line->held = 0;
 }
 
-// Puts "(0x%08x)\n", the line's end once the length is known.
-void print_process_end(const Console &con, std::uint32_t length) {
-  char end[1 + HEX32_SIZE + 2];
-  end[0] = '(';
-  char *at = format_hex32(end + 1, length);
+// Puts what is held of the line, unterminated: its file failed.
+void abandon_process_line(const Console &con, const ProcessLine &line) {
+  std::fwrite(line.text, 1, line.held, con.out);
+}
+
+// Ends the line with the file's length and puts it.
+void end_process_line(const Console &con, std::uint32_t length,
+                      ProcessLine *line) {
+  char *at = line->text + line->held;
+  *at++ = '(';
+  at = format_hex32(at, length);
   *at++ = ')';
   *at++ = '\n';
-  std::fwrite(end, 1, static_cast<std::size_t>(at - end), con.out);
+  std::fwrite(line->text, 1, static_cast<std::size_t>(at - line->text),
+              con.out);
 }
 
 // Measures one named file into the size list; false ends the option.
 bool add_process(const Console &con, char *name, int *errors,
                  EntryLists *lists) {
   convert_drive_path(name);
-  if (!con.quiet) print_process_start(con, lists->process_count + 1, name);
+  ProcessLine line;
+  if (!con.quiet) start_process_line(con, lists->process_count + 1, name, &line);
   std::uint32_t length = 0;
-  switch (measure_file(name, &length)) {
-    case Measure::ok:
-      break;
-    case Measure::cannot_open:
-      std::fprintf(con.err, "unable to open %s\n", name);
-      ++*errors;
-      return false;
-    case Measure::too_large:
-      std::fprintf(con.err, "file too large: %s\n", name);
-      ++*errors;
-      return false;
+  const Measure m = measure_file(name, &length);
+  if (m != Measure::ok) {
+    if (!con.quiet) abandon_process_line(con, line);
+    std::fprintf(con.err, m == Measure::too_large ? "file too large: %s\n"
+                                                  : "unable to open %s\n",
+                 name);
+    ++*errors;
+    return false;
   }
   lists->sizes[lists->process_count++] = length;
-  if (!con.quiet) print_process_end(con, length);
+  if (!con.quiet) end_process_line(con, length, &line);
   return true;
 }
 
