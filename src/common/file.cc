@@ -23,22 +23,29 @@ OpenResult open_failure(int error) {
 
 #ifdef _WIN32
 
-OpenResult open_regular(const char *name, ReadableFile *f) {
+bool regular_file_size(int fd, std::uint64_t *length) {
   struct _stat64 st;
+  if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
+    return false;
+  *length = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+OpenResult open_regular(const char *name, ReadableFile *f) {
   f->fd = _open(name, _O_RDONLY | _O_BINARY);
   if (f->fd < 0) {
     f->error = errno;
     // Windows refuses to open a directory at all.
+    struct _stat64 st;
     if (f->error == EACCES && _stat64(name, &st) == 0 &&
         (st.st_mode & _S_IFMT) != _S_IFREG)
       return OpenResult::not_regular;
     return open_failure(f->error);
   }
-  if (_fstat64(f->fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
+  if (!regular_file_size(f->fd, &f->length)) {
     close_file(f);
     return OpenResult::not_regular;
   }
-  f->length = static_cast<std::uint64_t>(st.st_size);
   return OpenResult::ok;
 }
 
@@ -58,6 +65,13 @@ void close_file(ReadableFile *f) {
 
 #else
 
+bool regular_file_size(int fd, std::uint64_t *length) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *length = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
 OpenResult open_regular(const char *name, ReadableFile *f) {
   // O_NONBLOCK keeps a FIFO without a writer from hanging the open; the
   // type check then turns it away with every other non-regular file.
@@ -66,12 +80,10 @@ OpenResult open_regular(const char *name, ReadableFile *f) {
     f->error = errno;
     return open_failure(f->error);
   }
-  struct stat st;
-  if (fstat(f->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (!regular_file_size(f->fd, &f->length)) {
     close_file(f);
     return OpenResult::not_regular;
   }
-  f->length = static_cast<std::uint64_t>(st.st_size);
   return OpenResult::ok;
 }
 

@@ -1,6 +1,6 @@
 // The little file access both programs need, the same on POSIX and Windows:
-// open a regular file for binary reading without ever blocking, take its end
-// position, read its first bytes.
+// tell a regular file, open one for binary reading without ever blocking,
+// take its end position, read its first bytes.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,9 @@ struct ReadableFile {
   std::uint64_t length = 0;  // its size when opened
   int error = 0;             // errno for no_such_file and cannot_open
 };
+
+// True when fd is open on a regular file; its size then goes to *length.
+bool regular_file_size(int fd, std::uint64_t *length);
 
 // Opens name for binary reading if it is a regular file. A FIFO without a
 // writer does not block the open; it is turned away as not regular.

@@ -1,7 +1,8 @@
 #include "image/boot_image.h"
 
 #include <cstdlib>
-#include <sys/stat.h>
+
+#include "common/file.h"
 
 std::size_t boot_image_length(std::size_t n) {
   return (ENTRY_SIZE * n + 63) & ~static_cast<std::size_t>(31);
@@ -65,11 +66,6 @@ bool build_boot_image(const Console &con, std::uint32_t sticky_word,
 
 namespace {
 
-bool is_regular(std::FILE *f) {
-  struct stat st;
-  return fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // Writes, flushes and closes f; a buffered stream may accept the write and
 // fail only when it is flushed or closed, so every step counts.
 bool put_and_close(std::FILE *f, const BootImage &image) {
@@ -88,7 +84,8 @@ bool write_boot_image(const Console &con, const char *name,
     std::fprintf(con.err, "%s: unable to open img output file\n", con.program);
     return false;
   }
-  const bool regular = is_regular(f);
+  std::uint64_t size = 0;
+  const bool regular = regular_file_size(fileno(f), &size);
   if (!put_and_close(f, image)) {
     // A truncated image with a fresh timestamp would pass for a good one.
     if (regular) std::remove(name);
